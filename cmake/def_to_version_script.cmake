@@ -1,0 +1,12 @@
+# Turns a module definition (.def) into a GNU ld version script exporting the same names.
+file(STRINGS ${DEF} lines)
+set(names "")
+foreach(line IN LISTS lines)
+    if(line MATCHES "^[ \t]+([A-Za-z_][A-Za-z0-9_]*)[ \t]+@[0-9]+")
+        string(APPEND names "    ${CMAKE_MATCH_1};\n")
+    endif()
+endforeach()
+if(names)
+    set(names "  global:\n${names}")
+endif()
+file(WRITE ${OUT} "{\n${names}  local: *;\n};\n")
