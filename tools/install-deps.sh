@@ -60,7 +60,7 @@ if [ ! -e /etc/apt/sources.list.d/backports.list ]; then
         >/etc/apt/sources.list.d/backports.list
     apt_updated=0
 fi
-apt_install wine wine64 wine32:i386 clang-14 libclang-rt-14-dev googletest curl python3
+apt_install wine wine64 wine32:i386 clang-14 libclang-rt-14-dev clang-format-14 googletest libgtest-dev libgmock-dev curl python3
 
 qemu_version=$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null || true)
 case "$qemu_version" in
