@@ -14,6 +14,9 @@ function(kelpa_product_options target)
     # Failures travel as return codes; nothing in the product throws, so no exception can cross
     # an export.
     target_compile_options(${target} PRIVATE -fno-exceptions)
+    # Each product and each sum of the rules is rounded to double on its own: never fused into one
+    # multiply-add, whatever instruction set a later build targets.
+    target_compile_options(${target} PRIVATE -ffp-contract=off)
     if(WIN32)
         # The rules compare doubles exactly as IEEE 754 double operations give them: SSE2, so no
         # intermediate is carried at x87 extended precision or exponent range.

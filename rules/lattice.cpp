@@ -15,21 +15,16 @@ struct CurrencyRow {
 // Fixed text, never formatted: the number, a semicolon and the sign. The first four signs are
 // single Windows-1252 bytes (dollar, pound, euro, yen).
 constexpr CurrencyRow kCurrencyTable[] = {
-    {"USD", std::string_view("1;\x24", 4)},
-    {"GBP", std::string_view("2;\xA3", 4)},
-    {"EUR", std::string_view("1.5;\x80", 6)},
-    {"JPY", std::string_view("0.01;\xA5", 7)},
-    {"CHF", std::string_view("1;CHF", 6)},
-    {"CAD", std::string_view("1;CAD", 6)},
-    {"AUD", std::string_view("1;AUD", 6)},
-    {"NZD", std::string_view("1;NZD", 6)},
+    {"USD", std::string_view("1;\x24", 4)},   {"GBP", std::string_view("2;\xA3", 4)},
+    {"EUR", std::string_view("1.5;\x80", 6)}, {"JPY", std::string_view("0.01;\xA5", 7)},
+    {"CHF", std::string_view("1;CHF", 6)},    {"CAD", std::string_view("1;CAD", 6)},
+    {"AUD", std::string_view("1;AUD", 6)},    {"NZD", std::string_view("1;NZD", 6)},
 };
 
 // The five tests both grid rules run, in this order; they differ only in the selector's.
 bool GridRuleHolds(double required1, double required2, double required3, bool selector_passes,
                    double blocker) {
-    return required1 != 0.0 && required2 != 0.0 && required3 != 0.0 && selector_passes &&
-           blocker == 0.0;
+    return required1 != 0.0 && required2 != 0.0 && required3 != 0.0 && selector_passes && blocker == 0.0;
 }
 
 }  // namespace

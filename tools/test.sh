@@ -12,10 +12,18 @@ passed=0
 failed=0
 status=0
 
+# The test builds fetch the two documents from 127.0.0.1, where the tests answer in place of the
+# real hosts. Such DLLs must never ship: they go to a folder of their own, never to dist/.
+test_settings=(
+    -DKELPA_GRID_SETTINGS_HOST=127.0.0.1
+    -DKELPA_MEMBER_AREA_HOST=127.0.0.1
+    -DKELPA_DIST_DIR="$PWD/build/test-dist"
+)
+
 # Builds quietly: the log is shown only when the build fails.
 build_preset() {
     local preset=$1 log=build/$1-build.log
-    if ! { cmake --preset "$preset" && cmake --build --preset "$preset"; } >"$log" 2>&1; then
+    if ! { cmake --preset "$preset" "${test_settings[@]}" && cmake --build --preset "$preset"; } >"$log" 2>&1; then
         cat "$log" >&2
         echo "test: the $preset build failed" >&2
         return 1
@@ -61,7 +69,7 @@ run_ctest() {
     fi
 }
 
-# The shipping DLLs first: the binary check of the native suite reads them from dist/.
+# The Windows DLLs first: the binary check of the native suite reads them from build/test-dist/.
 build_preset win32 || exit 1
 for preset in native native-asan; do
     if build_preset "$preset"; then

@@ -1,4 +1,5 @@
 // Critical sections over a recursive mutex, with a count of live ones and an optional journal.
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 
@@ -11,6 +12,9 @@ std::atomic<int> g_live_sections{0};
 std::mutex g_journal_mutex;
 bool g_journal_on = false;
 std::vector<standin::LockJournalEntry> g_journal;
+
+// The sections the calling thread holds, in the order it entered them (a re-entry counts again).
+thread_local std::vector<const CRITICAL_SECTION*> t_held_sections;
 
 void Record(standin::LockEvent event, const CRITICAL_SECTION* section) {
     std::lock_guard<std::mutex> hold(g_journal_mutex);
@@ -40,17 +44,24 @@ void DeleteCriticalSection(LPCRITICAL_SECTION section) {
 
 void EnterCriticalSection(LPCRITICAL_SECTION section) {
     LockOf(section).lock();
+    t_held_sections.push_back(section);
     Record(standin::LockEvent::Enter, section);
 }
 
 void LeaveCriticalSection(LPCRITICAL_SECTION section) {
     Record(standin::LockEvent::Leave, section);
+    auto last = std::find(t_held_sections.rbegin(), t_held_sections.rend(), section);
+    if (last != t_held_sections.rend()) {
+        t_held_sections.erase(std::next(last).base());
+    }
     LockOf(section).unlock();
 }
 
 namespace standin {
 
 int LiveCriticalSectionCount() { return g_live_sections.load(); }
+
+std::vector<const CRITICAL_SECTION*> SectionsHeldByThisThread() { return t_held_sections; }
 
 void StartLockJournal() {
     std::lock_guard<std::mutex> hold(g_journal_mutex);

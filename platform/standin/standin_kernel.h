@@ -23,6 +23,9 @@ namespace standin {
 // Critical sections initialised and not yet deleted, in the whole process.
 int LiveCriticalSectionCount();
 
+// The critical sections the calling thread holds now, in the order it entered them.
+std::vector<const CRITICAL_SECTION*> SectionsHeldByThisThread();
+
 enum class LockEvent { Initialize, Delete, Enter, Leave };
 
 struct LockJournalEntry {

@@ -8,3 +8,7 @@
 #include "standin_types.h"
 #include "standin_faults.h"
 #include "standin_kernel.h"
+#include "standin_heap.h"
+#include "standin_registry.h"
+#include "standin_sockets.h"
+#include "standin_user.h"

@@ -7,6 +7,16 @@
 namespace kelpa::test {
 namespace {
 
+// Whether the deliverable's table has the name: the variable exports are in all six.
+bool Exports(std::string_view deliverable, std::string_view name) {
+    for (const ExpectedExport& row : kExpectedExports) {
+        if (row.deliverable == deliverable && row.name == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
 class DeliverableExports : public ::testing::TestWithParam<std::string_view> {};
 
 TEST_P(DeliverableExports, EachExportResolvesByNameAndByOrdinalToOneFunction) {
@@ -30,7 +40,7 @@ TEST_P(DeliverableExports, DecoratedAndForeignNamesAreAbsent) {
         const std::string name(row.name);
         const std::string decorated = "_" + name + "@" + std::to_string(StdcallArgumentBytes(row.parameters));
         EXPECT_EQ(library.ByName(decorated.c_str()), nullptr) << decorated;
-        if (row.deliverable != GetParam()) {
+        if (!Exports(GetParam(), row.name)) {
             EXPECT_EQ(library.ByName(name.c_str()), nullptr) << name << " in " << GetParam();
         }
     }
