@@ -26,8 +26,9 @@ function(kelpa_add_deliverable name)
         # Undecorated stdcall names in the .def resolve to the decorated symbols (name@bytes);
         # the language run-time is linked in, so the DLL imports only Windows system DLLs. The
         # .def is the whole export table: without --exclude-all-symbols the linker would export
-        # every global symbol of a deliverable whose .def lists no export yet.
-        target_link_options(${name} PRIVATE -static -Wl,--enable-stdcall-fixup -Wl,--exclude-all-symbols)
+        # every global symbol of a deliverable whose .def lists no export yet. Symbols and debug
+        # sections are stripped; the unwind tables stay.
+        target_link_options(${name} PRIVATE -static -s -Wl,--enable-stdcall-fixup -Wl,--exclude-all-symbols)
         set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KELPA_DIST_DIR})
     else()
         set(version_script ${CMAKE_CURRENT_BINARY_DIR}/${name}.map)

@@ -147,10 +147,12 @@ KELPA_EXPORT int WINAPI PeltoDeleteVar(char* var_path) noexcept {
     return ResultOf(RegDeleteValueA(key.get(), location->value_name.data()) == ERROR_SUCCESS);
 }
 
-// `key_name` is a key path below the root key, used as it is: not split, and not cut.
+// `key_name` is a key path below the root key, used as it is: not split, and not cut. The empty
+// name is refused: the registry would take it for the root key itself and remove every variable
+// of every library and script of the user, which no caller means by an empty string.
 KELPA_EXPORT int WINAPI PeltoDeleteKey(const char* key_name) noexcept {
     auto hold = HoldStoreLockForDeletes();
-    if (key_name == nullptr) {
+    if (key_name == nullptr || key_name[0] == '\0') {
         return kNotDone;
     }
     UniqueKey root;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the native suites (plain, and under AddressSanitizer with UndefinedBehavior-
-# Sanitizer), the check of the shipping binaries, and the acceptance suite on the shipping DLLs
-# under 32-bit Wine. Installs what it needs first (as root). Exits non-zero on any failure.
+# Sanitizer), the check of the shipping binaries, and the acceptance suite on the 32-bit DLLs under
+# 32-bit Wine. Installs what it needs first (as root). Exits non-zero on any failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,18 +12,10 @@ passed=0
 failed=0
 status=0
 
-# The test builds fetch the two documents from 127.0.0.1, where the tests answer in place of the
-# real hosts. Such DLLs must never ship: they go to a folder of their own, never to dist/.
-test_settings=(
-    -DKELPA_GRID_SETTINGS_HOST=127.0.0.1
-    -DKELPA_MEMBER_AREA_HOST=127.0.0.1
-    -DKELPA_DIST_DIR="$PWD/build/test-dist"
-)
-
 # Builds quietly: the log is shown only when the build fails.
 build_preset() {
     local preset=$1 log=build/$1-build.log
-    if ! { cmake --preset "$preset" "${test_settings[@]}" && cmake --build --preset "$preset"; } >"$log" 2>&1; then
+    if ! { cmake --preset "$preset" && cmake --build --preset "$preset"; } >"$log" 2>&1; then
         cat "$log" >&2
         echo "test: the $preset build failed" >&2
         return 1
@@ -38,7 +30,7 @@ run_ctest() {
     ctest --preset "$preset" -V >"$log" 2>&1
     grep -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: ' "$log" | grep -v ' Passed ' || true
     grep -E 'tests passed, [0-9]+ tests? failed out of' "$log" || true
-    if [ "$preset" = win32 ]; then
+    if [ "$preset" = win32-test ]; then
         local gtest_passed gtest_failed
         gtest_passed=$(grep -oE '\[  PASSED  \] [0-9]+ test' "$log" | awk '{s += $4} END {print s + 0}')
         gtest_failed=$(grep -oE '\[  FAILED  \] [0-9]+ test' "$log" | awk '{s += $4} END {print s + 0}')
@@ -56,7 +48,7 @@ run_ctest() {
     local total bad
     total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$counts")
     bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$counts")
-    if [ "$preset" != win32 ]; then
+    if [ "$preset" != win32-test ]; then
         passed=$((passed + total - bad))
         failed=$((failed + bad))
     elif [ "$bad" != 0 ]; then
@@ -69,8 +61,11 @@ run_ctest() {
     fi
 }
 
-# The Windows DLLs first: the binary check of the native suite reads them from build/test-dist/.
-build_preset win32 || exit 1
+# The shipping DLLs first, as the README's build command makes them: the binary check of the
+# native suites reads dist/, and the Windows host runs its suite against them as well as against
+# the test build's DLLs, whose download hosts are 127.0.0.1 (kept in build/test-dist, never in dist/).
+tools/build.sh >/dev/null || exit 1
+build_preset win32-test || exit 1
 for preset in native native-asan; do
     if build_preset "$preset"; then
         run_ctest "$preset"
@@ -81,7 +76,7 @@ for preset in native native-asan; do
 done
 
 if tools/wine-env.sh setup; then
-    run_ctest win32
+    run_ctest win32-test
     tools/wine-env.sh restart
 else
     echo "test: could not prepare 32-bit Wine" >&2

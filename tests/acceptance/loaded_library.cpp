@@ -1,5 +1,7 @@
 #include "loaded_library.h"
 
+#include <cstdlib>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -10,11 +12,21 @@
 #endif
 
 namespace kelpa::test {
+namespace {
+
+// Where the deliverables are: the build's own folder, unless the environment names another (the
+// test run loads the shipping DLLs of dist/ this way too).
+std::string DeliverableDirectory() {
+    const char* from_environment = std::getenv("KELPA_DELIVERABLE_DIR");
+    return from_environment != nullptr ? from_environment : KELPA_DELIVERABLE_DIR;
+}
+
+}  // namespace
 
 #ifdef _WIN32
 
 LoadedLibrary::LoadedLibrary(std::string deliverable) : deliverable_(std::move(deliverable)) {
-    const std::string path = std::string(KELPA_DELIVERABLE_DIR) + "\\" + deliverable_ + ".dll";
+    const std::string path = DeliverableDirectory() + "\\" + deliverable_ + ".dll";
     handle_ = LoadLibraryA(path.c_str());
 }
 
@@ -36,7 +48,7 @@ void* LoadedLibrary::ByOrdinal(int ordinal) const {
 #else
 
 LoadedLibrary::LoadedLibrary(std::string deliverable) : deliverable_(std::move(deliverable)) {
-    const std::string path = std::string(KELPA_DELIVERABLE_DIR) + "/" + deliverable_ + ".so";
+    const std::string path = DeliverableDirectory() + "/" + deliverable_ + ".so";
     handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 

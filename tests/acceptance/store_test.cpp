@@ -362,7 +362,8 @@ TEST_P(VariableStore, DeleteKeyWithTwoLevelsRemovesOnlyTheLowerOne) {
 }
 
 // Key names are passed to the registry as they are: a leading backslash is no relative key path,
-// a trailing one is ignored, and the empty name is the root key itself, which then goes whole.
+// and a trailing one is ignored. The empty name, which the registry would take for the root key
+// itself, is refused: it must not remove every variable of the user.
 TEST_P(VariableStore, DeleteKeyPassesOddNamesToTheRegistryUnchanged) {
     ASSERT_EQ(store_.SetInteger("prod\\sub\\counter", 1), 0);
     ASSERT_EQ(store_.SetInteger("counter", 2), 0);
@@ -371,9 +372,9 @@ TEST_P(VariableStore, DeleteKeyPassesOddNamesToTheRegistryUnchanged) {
     EXPECT_EQ(store_.DeleteKey("PROD\\sub\\"), 0);
     EXPECT_FALSE(KeyExists(StorePath("prod\\sub")));
     EXPECT_TRUE(KeyExists(StorePath("prod")));
-    EXPECT_EQ(store_.DeleteKey(""), 0);
-    EXPECT_FALSE(KeyExists(kStoreRootPath));
     EXPECT_EQ(store_.DeleteKey(""), -1);
+    EXPECT_TRUE(KeyExists(StorePath("prod")));
+    EXPECT_EQ(store_.GetInteger("counter"), 2);
 }
 
 // The value's type is not examined, and its data count up to their first NUL.

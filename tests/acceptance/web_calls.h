@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,16 @@ using Courier1Export = int(WINAPI*)(char* body_buffer, const char* product_folde
 // The hosts the deliverables were built with. The tests answer on 127.0.0.1, so the test builds
 // set both to it.
 inline const std::string kLoopbackHost = "127.0.0.1";
-inline const std::string kGridSettingsHost = KELPA_TEST_GRID_SETTINGS_HOST;
-inline const std::string kMemberAreaHost = KELPA_TEST_MEMBER_AREA_HOST;
+// A run against DLLs of another build (the shipping ones in dist/) names their hosts in the
+// environment variables of the same names.
+inline std::string HostSetting(const char* variable, const char* built_with) {
+    const char* from_environment = std::getenv(variable);
+    return from_environment != nullptr ? from_environment : built_with;
+}
+inline const std::string kGridSettingsHost =
+    HostSetting("KELPA_TEST_GRID_SETTINGS_HOST", KELPA_TEST_GRID_SETTINGS_HOST);
+inline const std::string kMemberAreaHost =
+    HostSetting("KELPA_TEST_MEMBER_AREA_HOST", KELPA_TEST_MEMBER_AREA_HOST);
 
 // Why a download test cannot run when `host`, one of the two download hosts, is not 127.0.0.1 (a
 // build made for release); empty when it can. The test builds (tools/test.sh, the native presets)
