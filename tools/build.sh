@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the six shipping 32-bit DLLs into dist/, installing the cross compiler first if needed.
+# Builds the six shipping 32-bit DLLs and kelpa-call.exe into dist/, lays dist/ out as a user installs
+# it and archives it (tools/package.sh), installing the cross compiler first if needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,5 +23,12 @@ if ! { cmake --preset win32 "${shipping_settings[@]}" && cmake --build --preset 
     echo "build: failed (log above, also in $log)" >&2
     exit 1
 fi
-echo "build: the deliverables are in dist/:"
-ls dist/*.dll
+# dist/ as a user installs it (the include files, samples, guide and checksums beside the DLLs
+# and kelpa-call.exe), and its archive next to it.
+if ! tools/package.sh "$PWD/dist" >>"$log" 2>&1; then
+    cat "$log" >&2
+    echo "build: packaging failed (log above, also in $log)" >&2
+    exit 1
+fi
+echo "build: the package is in dist/ (guide: dist/docs/guide.md), archived as kelpa-$(cat VERSION).zip:"
+ls dist/*.dll dist/*.exe

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what the builds and the tests need on a Debian 12 machine (run as root).
-#   tools/install-deps.sh build   the i686 cross compiler and cmake
+#   tools/install-deps.sh build   the i686 cross compiler, cmake and python3
 #   tools/install-deps.sh test    the above, plus 32-bit Wine and qemu-user from bookworm-backports
 # Idempotent and quiet: nothing is fetched when everything is already present.
 set -euo pipefail
@@ -42,7 +42,8 @@ apt_install() {
     run_quiet env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
 }
 
-build_packages=(cmake ninja-build g++-mingw-w64-i686)
+# python3 writes the package archive (tools/package.sh).
+build_packages=(cmake ninja-build g++-mingw-w64-i686 python3)
 apt_install "${build_packages[@]}"
 [ "$want" = build ] && exit 0
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the native suites (plain, and under AddressSanitizer with UndefinedBehavior-
-# Sanitizer), the check of the shipping binaries, and the acceptance suite on the 32-bit DLLs under
+# Sanitizer, and the concurrency tests under ThreadSanitizer), a bounded run of each fuzz target,
+# the check of the shipping binaries, and the acceptance suite on the 32-bit DLLs under
 # 32-bit Wine. Installs what it needs first (as root). Exits non-zero on any failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -65,8 +66,11 @@ run_ctest() {
 # native suites reads dist/, and the Windows host runs its suite against them as well as against
 # the test build's DLLs, whose download hosts are 127.0.0.1 (kept in build/test-dist, never in dist/).
 tools/build.sh >/dev/null || exit 1
+# tools/build.sh has laid out the package: its check must find it, not skip.
+export KELPA_REQUIRE_PACKAGE=1
 build_preset win32-test || exit 1
-for preset in native native-asan; do
+# native-tsan builds the acceptance suite under ThreadSanitizer and runs its concurrency tests.
+for preset in native native-asan native-tsan; do
     if build_preset "$preset"; then
         run_ctest "$preset"
     else
@@ -83,6 +87,17 @@ else
     status=1
     failed=$((failed + 1))
 fi
+
+# A bounded run of each fuzz target (tools/fuzz.sh fuzzes longer); a crash fails the run.
+echo "== fuzz"
+for target in response_reader store; do
+    if tools/fuzz.sh "$target" "${KELPA_FUZZ_SECONDS:-45}"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        status=1
+    fi
+done
 
 echo "== format"
 if tools/check-format.sh >build/format.log 2>&1; then

@@ -11,6 +11,16 @@ bool SetTimeout(SOCKET socket, int option, DWORD milliseconds) {
                       sizeof milliseconds) == 0;
 }
 
+// The request goes out in one send call per fragment, eleven for a GET. With Nagle's algorithm on,
+// each small send waits while an earlier one is still unacknowledged, and a server that delays
+// its acknowledgements (by 40 ms on Linux, up to 200 ms on Windows) holds the request up by that
+// long every time. With it off, each fragment leaves at once; the bytes are the same. A socket
+// that refuses the option still carries the request, only slower: its answer is not checked.
+void SendEachFragmentAtOnce(SOCKET socket) {
+    const BOOL no_delay = TRUE;
+    setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&no_delay), sizeof no_delay);
+}
+
 }  // namespace
 
 int ConnectToHost(const char* host, Connection& connection) noexcept {
@@ -25,6 +35,7 @@ int ConnectToHost(const char* host, Connection& connection) noexcept {
         if (!SetTimeout(s, SO_RCVTIMEO, kReceiveTimeoutMs) || !SetTimeout(s, SO_SNDTIMEO, kSendTimeoutMs)) {
             return false;
         }
+        SendEachFragmentAtOnce(s);
         sockaddr_in server{};
         server.sin_family = AF_INET;
         server.sin_port = htons(kHttpPort);

@@ -1,5 +1,5 @@
 // The connection of one web request: Windows Sockets started, a TCP socket connected to port 80
-// of the host, with receive and send time-outs.
+// of the host, with receive and send time-outs, sending each fragment of the request at once.
 #pragma once
 
 #include "socket_owners.h"
@@ -31,9 +31,10 @@ private:
     UniqueSocket socket_;
 };
 
-// Starts Windows Sockets, creates the socket, sets its time-outs, resolves `host` (a host name or
-// dotted IPv4 text) and connects to the first address found, port 80. 0 when connected; -1 when
-// any step failed, with the socket closed and Windows Sockets released already.
+// Starts Windows Sockets, creates the socket, sets its time-outs, turns Nagle's algorithm off,
+// resolves `host` (a host name or dotted IPv4 text) and connects to the first address found, port
+// 80. 0 when connected; -1 when any step failed, with the socket closed and Windows Sockets
+// released already.
 int ConnectToHost(const char* host, Connection& connection) noexcept;
 
 }  // namespace kelpa::web

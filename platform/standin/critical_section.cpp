@@ -19,7 +19,7 @@ thread_local std::vector<const CRITICAL_SECTION*> t_held_sections;
 void Record(standin::LockEvent event, const CRITICAL_SECTION* section) {
     std::lock_guard<std::mutex> hold(g_journal_mutex);
     if (g_journal_on) {
-        g_journal.push_back({event, section});
+        g_journal.push_back({event, section, std::this_thread::get_id()});
     }
 }
 

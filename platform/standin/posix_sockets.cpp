@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -55,6 +56,11 @@ bool SetTimeout(int descriptor, bool receive, std::uint32_t milliseconds) {
     limit.tv_usec = static_cast<suseconds_t>((milliseconds % 1000) * 1000);
     return ::setsockopt(descriptor, SOL_SOCKET, receive ? SO_RCVTIMEO : SO_SNDTIMEO, &limit, sizeof limit) ==
            0;
+}
+
+bool SetNoDelay(int descriptor, bool no_delay) {
+    const int value = no_delay ? 1 : 0;
+    return ::setsockopt(descriptor, IPPROTO_TCP, TCP_NODELAY, &value, sizeof value) == 0;
 }
 
 long Send(int descriptor, const char* bytes, std::size_t length, Failure& failure) {

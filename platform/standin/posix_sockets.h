@@ -19,6 +19,9 @@ bool Connect(int descriptor, std::uint32_t address, std::uint16_t port, Failure&
 // Sets the receive or send time-out; 0 milliseconds means none.
 bool SetTimeout(int descriptor, bool receive, std::uint32_t milliseconds);
 
+// Turns Nagle's algorithm off (TCP_NODELAY) or on again.
+bool SetNoDelay(int descriptor, bool no_delay);
+
 // As send and recv: the byte count, or -1 with `failure` set. A send to a closed peer fails with
 // Reset instead of raising a signal, as on Windows.
 long Send(int descriptor, const char* bytes, std::size_t length, Failure& failure);

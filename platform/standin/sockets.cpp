@@ -22,6 +22,7 @@ constexpr WORD kWinsockVersion11 = 0x0101;
 std::mutex g_mutex;
 int g_sessions = 0;
 std::set<SOCKET> g_open_sockets;
+std::set<SOCKET> g_no_delay_sockets;
 int g_sockets_created = 0;
 std::uint16_t g_http_route = 0;
 bool g_send_journal_on = false;
@@ -96,6 +97,25 @@ bool ParseDottedAddress(std::string_view text, std::uint32_t& address) {
     }
     std::memcpy(&address, parts, sizeof address);
     return true;
+}
+
+// TCP_NODELAY takes a BOOL: any value but 0 turns Nagle's algorithm off.
+int SetNoDelay(SOCKET s, const char* value, int value_length) {
+    if (value == nullptr || value_length != static_cast<int>(sizeof(BOOL))) {
+        return Fail(WSAENOBUFS);
+    }
+    BOOL no_delay;
+    std::memcpy(&no_delay, value, sizeof no_delay);
+    if (!standin::posix::SetNoDelay(Descriptor(s), no_delay != 0)) {
+        return Fail(WSAENOBUFS);
+    }
+    std::lock_guard<std::mutex> hold(g_mutex);
+    if (no_delay != 0) {
+        g_no_delay_sockets.insert(s);
+    } else {
+        g_no_delay_sockets.erase(s);
+    }
+    return 0;
 }
 
 }  // namespace
@@ -221,7 +241,10 @@ int setsockopt(SOCKET s, int level, int option, const char* value, int value_len
     if (standin::ShouldFail("setsockopt")) {
         return Fail(WSAENOBUFS);
     }
-    // Only the two time-outs are modelled; on Windows each is a DWORD of milliseconds.
+    if (level == IPPROTO_TCP && option == TCP_NODELAY) {
+        return SetNoDelay(s, value, value_length);
+    }
+    // Otherwise only the two time-outs are modelled; on Windows each is a DWORD of milliseconds.
     if (level != SOL_SOCKET || (option != SO_RCVTIMEO && option != SO_SNDTIMEO) || value == nullptr ||
         value_length != static_cast<int>(sizeof(DWORD))) {
         return Fail(WSAENOBUFS);
@@ -253,7 +276,8 @@ int send(SOCKET s, const char* bytes, int length, int flags) {
     {
         std::lock_guard<std::mutex> hold(g_mutex);
         if (g_send_journal_on) {
-            g_send_journal.push_back({s, std::string(bytes == nullptr ? "" : bytes, length), flags});
+            g_send_journal.push_back({s, std::string(bytes == nullptr ? "" : bytes, length), flags,
+                                      g_no_delay_sockets.count(s) != 0});
         }
     }
     if (standin::ShouldFail("send")) {
@@ -292,6 +316,7 @@ int closesocket(SOCKET s) {
         if (g_open_sockets.erase(s) == 0) {
             return Fail(WSAENOTSOCK);
         }
+        g_no_delay_sockets.erase(s);
     }
     standin::posix::Close(Descriptor(s));
     return 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <thread>
 #include <vector>
 
 #include "standin_types.h"
@@ -31,10 +32,14 @@ enum class LockEvent { Initialize, Delete, Enter, Leave };
 struct LockJournalEntry {
     LockEvent event;
     const CRITICAL_SECTION* section;
+    // The thread that made the call: a load test sees who held what.
+    std::thread::id thread;
 };
 
 // The journal records every critical-section call while it is on, so that a test can see which
-// locks an export took and in what order. Off by default: load tests would only fill it.
+// locks an export took and in what order. An Enter is recorded once the section is held and a
+// Leave before it is released, so the journal of one section never shows two holders at once. Off by default:
+// load tests would only fill it.
 void StartLockJournal();
 std::vector<LockJournalEntry> StopLockJournal();
 

@@ -23,6 +23,8 @@ using SOCKET = std::uintptr_t;
 #define SOL_SOCKET 0xffff
 #define SO_SNDTIMEO 0x1005
 #define SO_RCVTIMEO 0x1006
+#define IPPROTO_TCP 6
+#define TCP_NODELAY 0x0001
 
 // The error codes the stand-in reports through WSAGetLastError.
 #define WSAETIMEDOUT 10060
@@ -101,11 +103,13 @@ namespace standin {
 // Connections to port 80 go to 127.0.0.1:`real_port` instead of being refused; 0 ends the routing.
 void RouteHttpPort(std::uint16_t real_port);
 
-// Each send call, in order: its bytes and flags, also when the send itself failed.
+// Each send call, in order: its bytes and flags, also when the send itself failed, and whether
+// the socket had been asked to send without delay (TCP_NODELAY) by then.
 struct SendCall {
     SOCKET socket;
     std::string bytes;
     int flags;
+    bool no_delay;
 };
 void StartSendJournal();
 std::vector<SendCall> StopSendJournal();

@@ -64,18 +64,29 @@ inline std::string ExpectedPost(const std::string& host, const std::string& path
 }
 
 // A caller buffer of the 65,536 bytes the exports require, filled with a pattern so that a test
-// sees every byte an export wrote.
+// sees every byte an export wrote, and followed by a guard region that no export may touch.
 class CallerBuffer {
 public:
     static constexpr std::size_t kBytes = 65536;
+    static constexpr std::size_t kGuardBytes = 4096;
     static constexpr char kPattern = '\x5A';
 
-    CallerBuffer() : bytes_(kBytes, kPattern) {}
+    CallerBuffer() : bytes_(kBytes + kGuardBytes, kPattern) {}
     char* Data() { return bytes_.data(); }
 
     bool IsUntouched() const {
         for (char byte : bytes_) {
             if (byte != kPattern) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Whether nothing past the 65,536 bytes was written.
+    bool GuardIntact() const {
+        for (std::size_t at = kBytes; at < bytes_.size(); ++at) {
+            if (bytes_[at] != kPattern) {
                 return false;
             }
         }

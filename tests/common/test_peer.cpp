@@ -10,6 +10,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -38,6 +39,8 @@ constexpr std::size_t kReadBytes = 4096;
 // A reset discards what the client has not read yet (on Windows, and under Wine at times), so the
 // peer gives the client this long to take the answer before it resets the connection.
 constexpr std::chrono::milliseconds kResetAfter{300};
+// Between two bytes of a dripped answer: long enough for each to arrive in a receive of its own.
+constexpr std::chrono::milliseconds kDripPause{2};
 
 #ifdef _WIN32
 using PeerSocket = SOCKET;
@@ -52,6 +55,13 @@ constexpr PeerSocket kNoSocket = -1;
 constexpr unsigned short kListenPort = 0;  // any free port; the stand-in routes port 80 to it
 void CloseSocket(PeerSocket s) { ::close(s); }
 constexpr int kShutdownSend = SHUT_WR;
+#endif
+
+// A send to a client that has gone must fail, not raise SIGPIPE in the whole test process.
+#ifdef MSG_NOSIGNAL
+constexpr int kSendFlags = MSG_NOSIGNAL;
+#else
+constexpr int kSendFlags = 0;
 #endif
 
 std::string LastSocketError() {
@@ -125,8 +135,8 @@ void Pause(std::chrono::milliseconds duration) {
 bool SendAll(PeerSocket s, const std::string& bytes) {
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        const int count =
-            static_cast<int>(::send(s, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0));
+        const int count = static_cast<int>(
+            ::send(s, bytes.data() + sent, static_cast<int>(bytes.size() - sent), kSendFlags));
         if (count <= 0) {
             return false;
         }
@@ -217,6 +227,17 @@ PeerRecord TestPeer::Conversation() {
     return record_;
 }
 
+bool TestPeer::WaitForClient(std::chrono::milliseconds limit) const {
+    const Clock::time_point deadline = Clock::now() + limit;
+    while (!client_arrived_.load()) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        Pause(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
 PeerRecord TestPeer::Stop() {
     stop_.store(true);
     return Conversation();
@@ -239,9 +260,26 @@ void TestPeer::Run() {
         return;
     }
     record_.connected = true;
+    client_arrived_.store(true);
     bool client_open = ReadInto(connection, record_.received, script_.read_before_answer, stop_, deadline);
+    if (script_.drip) {
+        const int no_delay = 1;
+        ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&no_delay),
+                     sizeof no_delay);
+    }
     for (const std::string& bytes : script_.answer) {
-        if (!SendAll(connection, bytes)) {
+        if (!script_.drip) {
+            if (!SendAll(connection, bytes)) {
+                break;
+            }
+            continue;
+        }
+        bool sent = true;
+        for (std::size_t at = 0; sent && at < bytes.size() && !stop_.load(); ++at) {
+            Pause(kDripPause);
+            sent = SendAll(connection, bytes.substr(at, 1));
+        }
+        if (!sent) {
             break;
         }
     }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -30,6 +31,9 @@ struct PeerScript {
     // them in one chunk, or one in two.
     std::vector<std::string> answer;
     PeerEnding ending = PeerEnding::Close;
+    // Sends the answer one byte per send call, each sent at once (no coalescing) after a short
+    // pause, so that the client receives it a byte at a time.
+    bool drip = false;
 };
 
 struct PeerRecord {
@@ -48,6 +52,9 @@ public:
     bool IsListening() const;
     // Why it is not, for the test's message.
     const std::string& SetupError() const { return setup_error_; }
+
+    // Waits until a client has connected, at most `limit`; false when none came in that time.
+    bool WaitForClient(std::chrono::milliseconds limit) const;
 
     // Waits until the conversation is over (the client closed, or the peer's wait ran out) and
     // tells what it was.
@@ -68,6 +75,7 @@ private:
     std::unique_ptr<Platform> platform_;
     std::string setup_error_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> client_arrived_{false};
     bool joined_ = false;
     PeerRecord record_;
 };

@@ -142,6 +142,48 @@ TEST_F(NativeWeb, TheSocketGetsThirtySecondTimeOutsBothWays) {
     EXPECT_EQ(asked.send_ms, 30000u);
 }
 
+// Nagle's algorithm is off before the first fragment goes out, so that no fragment waits for the
+// acknowledgement of the one before it; the send calls and their bytes stay as they are.
+TEST_F(NativeWeb, EveryFragmentIsSentWithoutWaiting) {
+    for (const int method : {1, 2}) {
+        SCOPED_TRACE(method == 1 ? "GET" : "POST");
+        const std::string request =
+            method == 1 ? ExpectedGet(kLoopbackHost, "/n", "d=1") : ExpectedPost(kLoopbackHost, "/n", "d=1");
+        KELPA_START_PEER(peer, (PeerScript{request.size(), {OkResponse("ok")}}));
+        CallerBuffer buffer;
+        standin::StartSendJournal();
+
+        EXPECT_EQ(web_request_(buffer.Data(), "127.0.0.1/n", "d=1", method), 2);
+
+        const std::vector<standin::SendCall> calls = standin::StopSendJournal();
+        EXPECT_EQ(calls.size(), method == 1 ? 11u : 15u);
+        for (const standin::SendCall& call : calls) {
+            EXPECT_TRUE(call.no_delay) << call.bytes;
+        }
+        EXPECT_EQ(peer.Conversation().received, request);
+    }
+}
+
+// The option only makes the request faster: a socket that refuses it still carries the request.
+TEST_F(NativeWeb, ASocketThatRefusesNoDelayStillCarriesTheRequest) {
+    const std::string request = ExpectedGet(kLoopbackHost, "/n", "d=1");
+    KELPA_START_PEER(peer, (PeerScript{request.size(), {OkResponse("ok")}}));
+    standin::FailCall("setsockopt", 2);  // the two time-outs are set; the next call fails
+    CallerBuffer buffer;
+    standin::StartSendJournal();
+
+    EXPECT_EQ(web_request_(buffer.Data(), "127.0.0.1/n", "d=1", 1), 2);
+
+    EXPECT_EQ(buffer.Text(), "ok");
+    const std::vector<standin::SendCall> calls = standin::StopSendJournal();
+    EXPECT_EQ(calls.size(), 11u);
+    for (const standin::SendCall& call : calls) {
+        EXPECT_FALSE(call.no_delay) << call.bytes;
+    }
+    EXPECT_EQ(peer.Conversation().received, request);
+    EXPECT_TRUE(standin::TakeMessageBoxes().empty());
+}
+
 // Each way a connection can fail: the call returns 0, writes nothing, sends nothing, gives back
 // what it took, and shows the one message box while it holds the store lock.
 struct ConnectionFailure {
