@@ -11,8 +11,16 @@
 
 namespace kelpa::frame {
 
-CRITICAL_SECTION& OperationsLock() noexcept;
-CRITICAL_SECTION& StoreLock() noexcept;
+namespace detail {
+// Static objects of the image: they live from process attach to process detach. Reached through
+// the accessors below, which inline to the address itself, so that taking a lock costs no more
+// than the critical section call.
+extern CRITICAL_SECTION operations_lock;
+extern CRITICAL_SECTION store_lock;
+}  // namespace detail
+
+inline CRITICAL_SECTION& OperationsLock() noexcept { return detail::operations_lock; }
+inline CRITICAL_SECTION& StoreLock() noexcept { return detail::store_lock; }
 
 // Holds a critical section from construction to destruction, so every return path releases it.
 // A guard made with no lock holds nothing: for the exports whose locking is a deliverable setting.

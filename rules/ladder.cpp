@@ -7,21 +7,15 @@
 namespace {
 
 // Ten separate comparisons, not one against a precomputed minimum: a NaN peer fails its own
-// comparison, and so the rule.
-bool IsStrictlyBelowAll(double candidate, const double (&peers)[10]) {
-    bool below = true;
-    for (double peer : peers) {
-        below = below && candidate < peer;
-    }
-    return below;
+// comparison, and so the rule. The peers are compared where the caller passed them, uncopied.
+template <class... Peers>
+bool IsStrictlyBelowAll(double candidate, Peers... peers) {
+    return ((candidate < peers) && ...);
 }
 
-bool IsStrictlyAboveAll(double candidate, const double (&peers)[10]) {
-    bool above = true;
-    for (double peer : peers) {
-        above = above && candidate > peer;
-    }
-    return above;
+template <class... Peers>
+bool IsStrictlyAboveAll(double candidate, Peers... peers) {
+    return ((candidate > peers) && ...);
 }
 
 }  // namespace
@@ -32,11 +26,12 @@ KELPA_EXPORT int WINAPI LADDER1(int direction, double first_value, double second
                                 double peer6, double peer7, double peer8, double peer9,
                                 double peer10) noexcept {
     auto hold = kelpa::frame::HoldOperationsLock();
-    const double peers[10] = {peer1, peer2, peer3, peer4, peer5, peer6, peer7, peer8, peer9, peer10};
     if (kelpa::rules::IsBuy(direction)) {
         return first_value >= first_reference && second_value >= second_reference &&
-               IsStrictlyBelowAll(candidate, peers);
+               IsStrictlyBelowAll(candidate, peer1, peer2, peer3, peer4, peer5, peer6, peer7, peer8, peer9,
+                                  peer10);
     }
     return first_value <= first_reference && second_value <= second_reference &&
-           IsStrictlyAboveAll(candidate, peers);
+           IsStrictlyAboveAll(candidate, peer1, peer2, peer3, peer4, peer5, peer6, peer7, peer8, peer9,
+                              peer10);
 }
