@@ -39,18 +39,6 @@ struct HostilePeer {
 
 void PrintTo(const HostilePeer& row, std::ostream* out) { *out << row.name; }
 
-class WebRequestOfBase : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(library_.IsLoaded());
-        web_request_ = library_.Export<WebRequestExport>("PeltoWebRequest");
-        ASSERT_NE(web_request_, nullptr);
-    }
-
-    LoadedLibrary library_{"KELPA_BASE"};
-    WebRequestExport web_request_ = nullptr;
-};
-
 class HostilePeers : public WebRequestOfBase, public ::testing::WithParamInterface<HostilePeer> {};
 
 TEST_P(HostilePeers, GiveTheDocumentedResultAndWriteNothingPastTheBuffer) {

@@ -122,4 +122,17 @@ inline std::string OkResponse(const std::string& body) {
     return "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nServer: test-peer\r\n\r\n" + body;
 }
 
+// KELPA_BASE loaded, with its PeltoWebRequest resolved.
+class WebRequestOfBase : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(library_.IsLoaded());
+        web_request_ = library_.Export<WebRequestExport>("PeltoWebRequest");
+        ASSERT_NE(web_request_, nullptr);
+    }
+
+    LoadedLibrary library_{"KELPA_BASE"};
+    WebRequestExport web_request_ = nullptr;
+};
+
 }  // namespace kelpa::test

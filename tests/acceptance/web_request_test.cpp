@@ -60,17 +60,7 @@ TEST_P(WebRequestInEachLibrary, PostSendsTheDataAsAFormBody) {
 INSTANTIATE_TEST_SUITE_P(WebLibraries, WebRequestInEachLibrary,
                          ::testing::Values("KELPA_BASE", "KELPA_LATTICE", "KELPA_COURIER"));
 
-class WebRequest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(library_.IsLoaded());
-        web_request_ = library_.Export<WebRequestExport>("PeltoWebRequest");
-        ASSERT_NE(web_request_, nullptr);
-    }
-
-    LoadedLibrary library_{"KELPA_BASE"};
-    WebRequestExport web_request_ = nullptr;
-};
+class WebRequest : public WebRequestOfBase {};
 
 // A response as the peer sends it, and what the caller gets: the result, and the text in the
 // buffer (nothing at all written when the result is 0).
